@@ -1,0 +1,4 @@
+#pragma once
+
+// The instruction screen: the help text, then one key.
+void DESCRIPTION();
