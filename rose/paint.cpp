@@ -24,7 +24,36 @@ void PAINT() {
     Delay(10);
     if (KeyPressed()) {
       KEY = ReadKey();
-      (void)KEY;
+      switch (KEY) {
+        case 'G':  // Home: pause until any key, which is discarded
+          ReadKey();
+          break;
+        case 'H':  // Up
+          DATA.A = DATA.A + 1;
+          break;
+        case 'I':  // Page Up
+          COLOR = COLOR - 1;
+          break;
+        case 'K':  // Left
+          DATA.K = DATA.K - 1;
+          ClearViewPort();
+          break;
+        case 'M':  // Right
+          DATA.K = DATA.K + 1;
+          ClearViewPort();
+          break;
+        case 'O':  // End
+          Halt(0);
+        case 'P':  // Down
+          DATA.A = DATA.A - 1;
+          break;
+        case 'Q':  // Page Down
+          COLOR = COLOR + 1;
+          break;
+        case 'S':  // Delete
+          ClearViewPort();
+          break;
+      }
     }
     if (COLOR < 0) COLOR = 15;
     if (COLOR > 15) COLOR = 0;
