@@ -146,6 +146,15 @@ SDL_Window* CreateWindow(Size& size) {
 
 void Run() {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // Ctrl+C belongs to the terminal
+  if (!std::getenv("SDL_VIDEODRIVER")) {
+    const bool wayland = std::getenv("WAYLAND_DISPLAY"), x = std::getenv("DISPLAY");
+    if (!wayland && !x) {  // SDL would settle for an off-screen driver, or complain itself
+      Fail("no display");
+      Report({});
+      return;
+    }
+    if (!wayland) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");  // no probe of a Wayland that is not there
+  }
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     Fail(SDL_GetError());
     Report({});
