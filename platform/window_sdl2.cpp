@@ -134,13 +134,26 @@ SDL_Window* CreateWindow(Size& size) {
         e.window.event == SDL_WINDOWEVENT_EXPOSED)
       exposed = true;
   }
+  size = {usable.w, usable.h};
   int top = 0, left = 0, bottom = 0, right = 0;
   if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0 &&
       (top | left | bottom | right) != 0) {
-    SDL_SetWindowSize(window, usable.w - left - right, usable.h - top - bottom);
+    size = {usable.w - left - right, usable.h - top - bottom};
     SDL_SetWindowPosition(window, usable.x + left, usable.y + top);
+  } else {
+    // A manager that does not tell its borders: judge them from where it put the window,
+    // taking the right and bottom borders as wide as the left one.
+    int x = 0, y = 0;
+    SDL_GetWindowPosition(window, &x, &y);
+    const int side = std::max(0, x - usable.x);
+    if (x + size.width > usable.x + usable.w) size.width = usable.x + usable.w - x - side;
+    if (y + size.height > usable.y + usable.h) size.height = usable.y + usable.h - y - side;
   }
-  SDL_GetWindowSize(window, &size.width, &size.height);
+  if (size.width < 1 || size.height < 1) size = {usable.w, usable.h};
+  if (size.width != usable.w || size.height != usable.h) {
+    SDL_SetWindowSize(window, size.width, size.height);
+    SDL_SetWindowPosition(window, usable.x, usable.y);  // the frame's corner, for most managers
+  }
   return window;
 }
 
