@@ -4,25 +4,11 @@
 #include <string_view>
 
 #include "platform/cp866.h"
+#include "platform/pc_keys.h"
 
 namespace {
 
-// PC codes of a key: alone or with Shift, with Ctrl, with Alt (0: none).
-struct KeyCodes {
-  std::uint8_t plain, shift, ctrl, alt;
-};
-
-constexpr KeyCodes kHome{71, 71, 119, 151}, kUp{72, 72, 141, 152}, kPgUp{73, 73, 132, 153},
-    kLeft{75, 75, 115, 155}, kCentre{76, 76, 143, 0}, kRight{77, 77, 116, 157},
-    kEnd{79, 79, 117, 159}, kDown{80, 80, 145, 160}, kPgDn{81, 81, 118, 161},
-    kIns{82, 82, 146, 162}, kDel{83, 83, 147, 163}, kBackTab{15, 15, 0, 0};
-
-constexpr KeyCodes F(int n) {  // F1 ... F12
-  if (n <= 10) return {std::uint8_t(58 + n), std::uint8_t(83 + n), std::uint8_t(93 + n),
-                       std::uint8_t(103 + n)};
-  return {std::uint8_t(122 + n), std::uint8_t(124 + n), std::uint8_t(126 + n),
-          std::uint8_t(128 + n)};
-}
+using namespace pc;
 
 enum Mod : int { kShift = 1, kAlt = 2, kCtrl = 4, kMeta = 8 };
 
@@ -52,36 +38,18 @@ constexpr Sequence kSequences[] = {
     {"[[A", F(1)}, {"[[B", F(2)}, {"[[C", F(3)}, {"[[D", F(4)}, {"[[E", F(5)},
 };
 
-using namespace std::string_view_literals;
-constexpr std::string_view kAltLetters = "QWERTYUIOP\0\0\0\0ASDFGHJKL\0\0\0\0\0ZXCVBNM"sv;  // scan 16 on
-
 void Emit(std::string& codes, std::uint8_t code) {
   codes += '\0';
   codes += char(code);
 }
 
 void EmitKey(std::string& codes, const KeyCodes& key, int mods) {
-  const std::uint8_t code = (mods & (kAlt | kMeta)) ? key.alt
-                            : (mods & kCtrl)        ? key.ctrl
-                            : (mods & kShift)       ? key.shift
-                                                    : key.plain;
-  if (code) Emit(codes, code);
+  if (const std::uint8_t code = key.With(mods & kShift, mods & kCtrl, mods & (kAlt | kMeta)))
+    Emit(codes, code);
 }
 
 void EmitAlt(std::string& codes, std::uint8_t byte) {  // Esc, then a character
-  if (byte >= 'a' && byte <= 'z') byte = std::uint8_t(byte - 'a' + 'A');
-  if (byte >= 'A' && byte <= 'Z') {
-    if (auto at = kAltLetters.find(char(byte)); at != std::string_view::npos)
-      Emit(codes, std::uint8_t(16 + at));
-  } else if (byte >= '1' && byte <= '9') {
-    Emit(codes, std::uint8_t(120 + byte - '1'));
-  } else if (byte == '0') {
-    Emit(codes, 129);
-  } else if (byte == '-') {
-    Emit(codes, 130);
-  } else if (byte == '=') {
-    Emit(codes, 131);
-  }
+  if (const std::uint8_t code = AltCode(char(byte))) Emit(codes, code);
 }
 
 // Splits "[1;5A" into the table's form "[A" and modifier 5 - 1; false for forms no key sends.
@@ -221,18 +189,18 @@ void KeyDecoder::Feed(std::uint8_t byte, std::string& codes) {
       } else if ((byte >= 0x40 && byte <= 0x7E) || (state_ == State::kCsi && byte == '$')) {
         seq_ += char(byte);
         Finish(codes);
-      } else if (byte >= 0x20 && byte <= 0x3F) {  // parameters and intermediates
-        if (seq_.size() < kLongest)
-          seq_ += char(byte);
-        else
-          too_long_ = true;
       } else if (byte >= 0x80) {  // not part of any sequence
         seq_.clear();
         alt_ = too_long_ = false;
         state_ = State::kGround;
         Feed(byte, codes);
+      } else if (seq_.size() < kLongest) {
+        // Parameters and intermediates; a stray control too, which makes the sequence
+        // no key's (and "[" no longer fresh: Esc [ ^@ [ Q is not the Linux console's F-key form).
+        seq_ += char(byte);
+      } else {
+        too_long_ = true;
       }
-      // other control bytes inside a sequence are dropped
       return;
 
     case State::kCsiBracket:
