@@ -9,10 +9,10 @@
 Extended Sin(Extended x) { return std::sin(x); }
 Extended Cos(Extended x) { return std::cos(x); }
 
-Integer Round(Extended x, std::source_location where) {
+Integer Round(Extended x, const char* file, unsigned line) {
   // nearbyint rounds in the current mode, which the program never leaves: to nearest, ties to even
   const Extended r = std::nearbyint(x);
-  if (!(r >= -32768.0L && r <= 32767.0L)) RunError(201, where);
+  if (!(r >= -32768.0L && r <= 32767.0L)) RunError(201, file, line);
   return Integer(r);
 }
 
@@ -22,11 +22,11 @@ void Halt(Word code) {
   ProcessExit(code);
 }
 
-void RunError(Word code, std::source_location where) {
-  std::string_view file = where.file_name();
-  file.remove_prefix(file.find_last_of("/\\") + 1);  // npos + 1 == 0: no directory
+void RunError(Word code, const char* file, unsigned line) {
+  std::string_view name = file;
+  name.remove_prefix(name.find_last_of("/\\") + 1);  // npos + 1 == 0: no directory
   const std::string message = "Runtime error " + std::to_string(code) + " at " +
-                              std::string(file) + ":" + std::to_string(where.line()) + ".";
+                              std::string(name) + ":" + std::to_string(line) + ".";
   ConsoleRestore();  // the message goes to a terminal in its usual state
   ConsoleWriteLine(message);
   WindowClose();

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <source_location>
 
 using Integer = std::int16_t;  // signed 16-bit
 using Word = std::uint16_t;    // unsigned 16-bit
@@ -13,12 +12,16 @@ using Extended = long double;  // 80-bit on x86-64 (GCC and MinGW)
 Extended Sin(Extended x);
 Extended Cos(Extended x);
 
+// The caller's place comes from __builtin_FILE and __builtin_LINE as default
+// arguments: std::source_location is not there with clang 14 and libstdc++ 12.
+
 // Nearest whole number, ties to even, stored into an Integer. A result outside
 // -32768 ... 32767 (or no number at all) is run-time error 201 at the caller.
-Integer Round(Extended x, std::source_location where = std::source_location::current());
+Integer Round(Extended x, const char* file = __builtin_FILE(), unsigned line = __builtin_LINE());
 
 // Ends the program with `code` as exit status: terminal restored, window closed.
 [[noreturn]] void Halt(Word code);
 
 // "Runtime error <code> at <place>" on standard output, then exit status `code`.
-[[noreturn]] void RunError(Word code, std::source_location where = std::source_location::current());
+[[noreturn]] void RunError(Word code, const char* file = __builtin_FILE(),
+                           unsigned line = __builtin_LINE());
