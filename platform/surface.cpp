@@ -31,6 +31,24 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {  // b > 0
   return a >= 0 ? a / b : -((-a + b - 1) / b);
 }
 
+// Calls f(row, first, end) for every run of set flags within a row of tiles; memchr
+// skips the clear ones many at a time, so the cost is the runs, hardly the surface.
+template <typename F>
+void ForEachRun(const std::vector<std::uint8_t>& flags, int across, F f) {
+  const std::uint8_t* const at = flags.data();
+  const std::size_t n = flags.size();
+  for (std::size_t i = 0; i < n;) {
+    const void* hit = std::memchr(at + i, 1, n - i);
+    if (!hit) return;
+    i = std::size_t(static_cast<const std::uint8_t*>(hit) - at);
+    const int row = int(i / across), first = int(i % across);
+    int end = first;
+    for (; end < across && at[i]; ++end, ++i) {
+    }
+    f(row, first, end);
+  }
+}
+
 }  // namespace
 
 const std::array<Rgb, 256> kPalette = MakePalette();
@@ -39,8 +57,9 @@ Surface::Surface(int width, int height)
     : width_(width),
       height_(height),
       tiles_across_((width + kTile - 1) / kTile),
-      pixels_(std::size_t(width) * height, 0),
-      changed_(std::size_t(tiles_across_) * ((height + kTile - 1) / kTile), 0) {}
+      pixels_(std::size_t(width) * height),
+      changed_(std::size_t(tiles_across_) * ((height + kTile - 1) / kTile), 0),
+      drawn_(changed_.size(), 0) {}
 
 void Surface::Line(int x0, int y0, int x1, int y1, std::uint8_t colour) {
   if (width_ == 0 || height_ == 0) return;
@@ -90,34 +109,53 @@ void Surface::Line(int x0, int y0, int x1, int y1, std::uint8_t colour) {
   any_changed_ = true;
 }
 
+void Surface::FillTiles(int ty, int first, int end, std::uint8_t colour) {
+  const int x = first * kTile, w = std::min(end * kTile, width_) - x;
+  for (int y = ty * kTile; y < std::min((ty + 1) * kTile, height_); ++y)
+    std::memset(&pixels_[std::size_t(y) * width_ + x], colour, std::size_t(w));
+}
+
 void Surface::Fill(std::uint8_t colour) {
-  std::fill(pixels_.begin(), pixels_.end(), colour);
+  if (colour == fill_) {  // only the tiles drawn in hold anything else
+    ForEachRun(drawn_, tiles_across_, [&](int ty, int first, int end) {
+      FillTiles(ty, first, end, colour);
+    });
+  } else {
+    std::fill(pixels_.begin(), pixels_.end(), colour);
+    fill_ = colour;
+  }
+  std::fill(drawn_.begin(), drawn_.end(), 0);
   std::fill(changed_.begin(), changed_.end(), 1);
   any_changed_ = !pixels_.empty();
 }
 
 bool Surface::TakeChanged(Surface& into, std::vector<Rect>& areas) {
   if (!any_changed_) return false;
-  const int tiles_down = (height_ + kTile - 1) / kTile;
-  for (int ty = 0; ty < tiles_down; ++ty) {
-    std::uint8_t* flags = &changed_[std::size_t(ty) * tiles_across_];
-    for (int tx = 0; tx < tiles_across_;) {
-      if (!flags[tx]) {
+  // Where `into` may hold another fill colour, none of its tiles counts as plain.
+  if (into.fill_ != fill_) std::fill(into.drawn_.begin(), into.drawn_.end(), 1);
+  ForEachRun(changed_, tiles_across_, [&](int ty, int first, int end) {
+    const std::size_t row = std::size_t(ty) * tiles_across_;
+    Rect r{first * kTile, ty * kTile, 0, 0};
+    r.w = std::min(end * kTile, width_) - r.x;
+    r.h = std::min((ty + 1) * kTile, height_) - r.y;
+    for (int tx = first; tx < end;) {
+      if (!drawn_[row + tx] && !into.drawn_[row + tx]) {  // both plain: the same already
         ++tx;
         continue;
       }
-      const int first = tx;
-      while (tx < tiles_across_ && flags[tx]) flags[tx++] = 0;
-      Rect r{first * kTile, ty * kTile, 0, 0};
-      r.w = std::min(tx * kTile, width_) - r.x;
-      r.h = std::min((ty + 1) * kTile, height_) - r.y;
+      const int from = tx;
+      for (; tx < end && (drawn_[row + tx] || into.drawn_[row + tx]); ++tx)
+        into.drawn_[row + tx] = drawn_[row + tx];
+      const int x = from * kTile, w = std::min(tx * kTile, width_) - x;
       for (int y = r.y; y < r.y + r.h; ++y) {
-        const std::size_t at = std::size_t(y) * width_ + r.x;
-        std::memcpy(&into.pixels_[at], &pixels_[at], std::size_t(r.w));
+        const std::size_t at = std::size_t(y) * width_ + x;
+        std::memcpy(&into.pixels_[at], &pixels_[at], std::size_t(w));
       }
-      areas.push_back(r);
     }
-  }
+    std::memset(&changed_[row + first], 0, std::size_t(end - first));
+    areas.push_back(r);
+  });
+  into.fill_ = fill_;
   any_changed_ = false;
   return true;
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 #include <set>
@@ -163,6 +164,52 @@ TEST(Surface, TakeChangedCopiesExactlyWhatChanged) {
   for (const Rect& r : areas) covered += long(r.w) * r.h;
   EXPECT_EQ(covered, 100 * 70);
   EXPECT_TRUE(Lit(frame).empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Draws, fills and takes at random; after every take the frame must equal the surface,
+// a fill must reach every pixel, and a plain tile must hold the fill colour alone.
+TEST(Surface, TakesKeepTheFrameEqualThroughFillsOfAnyColour) {
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> coord(-40, 140), op(0, 9), colour(0, 255);
+  Surface s(100, 70), frame(100, 70);
+  std::vector<Rect> areas;
+  bool filled = false;
+  for (int step = 0; step < 3000; ++step) {
+    const int what = op(random);
+    if (what < 6) {
+      s.Line(coord(random), coord(random), coord(random), coord(random),
+             std::uint8_t(colour(random)));
+    } else if (what < 8) {
+      const auto c = std::uint8_t(what == 6 ? 0 : colour(random) % 3);  // mostly the same fill
+      s.Fill(c);
+      filled = true;
+      for (int y = 0; y < s.height(); ++y)
+        for (int x = 0; x < s.width(); ++x)
+          ASSERT_EQ(s.at(x, y), c) << "step " << step << " at " << x << "," << y;
+    } else {
+      areas.clear();
+      s.TakeChanged(frame, areas);
+      ASSERT_TRUE(frame == s) << "step " << step;
+      long covered = 0;
+      for (const Rect& r : areas) covered += long(r.w) * r.h;
+      if (filled) {
+        EXPECT_EQ(covered, 100 * 70) << "a fill is taken as a change of everything";
+      }
+      filled = false;
+    }
+    for (int ty = 0; ty * Surface::kTile < s.height(); ++ty) {
+      for (int tx = 0; tx * Surface::kTile < s.width(); ++tx) {
+        if (!s.Plain(tx, ty)) continue;
+        for (int y = ty * Surface::kTile; y < std::min(s.height(), (ty + 1) * Surface::kTile); ++y)
+          for (int x = tx * Surface::kTile; x < std::min(s.width(), (tx + 1) * Surface::kTile); ++x)
+            ASSERT_EQ(s.at(x, y), s.fill()) << "step " << step << " tile " << tx << "," << ty;
+      }
+    }
+  }
 }
 
 }  // namespace
