@@ -15,6 +15,8 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/wm_delete.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -115,16 +117,8 @@ int main(int argc, char** argv) {
       XSync(d, False);
       status = x_error ? 1 : 0;
     } else if (verb == "close" && argc == 3) {
-      XEvent e = {};
-      e.xclient.type = ClientMessage;
-      e.xclient.window = w;
-      e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-      e.xclient.format = 32;
-      e.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
-      e.xclient.data.l[1] = CurrentTime;
       x_error = false;
-      XSendEvent(d, w, False, NoEventMask, &e);
-      XSync(d, False);
+      SendWmDelete(d, w);
       status = x_error ? 1 : 0;
     } else if (verb == "gone" && argc == 4) {
       status = WaitUntil(std::atol(argv[3]), [&] { return !Exists(d, w); }) ? 0 : 1;
